@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "engine/PeImage.h"
+#include "media/LanguageData.h"
 #include "tools/oxac/Compile.h"
 #include "tools/oxac/Guid.h"
 #include "tools/oxac/Paths.h"
@@ -23,10 +24,10 @@ constexpr std::string_view kUsage =
     "usage:\n"
     "  oxac compile PROJECT -o OUT.script\n"
     "      compile the project into the engine's script format\n"
-    "  oxac build PROJECT -o FOLDER [--stub PATH] [--name NAME]\n"
+    "  oxac build PROJECT -o FOLDER [--stub PATH] [--name NAME] [--language FILE]\n"
     "      write FOLDER/NAME.exe (engine stub + compiled script), FOLDER/NAME.res (the packed\n"
-    "      resource folder) and FOLDER/oxa.lib (copied from beside the stub when it is there);\n"
-    "      NAME defaults to the project file's name\n"
+    "      resource folder) and FOLDER/oxa.lib (copied from beside the stub when it is there,\n"
+    "      with the language file FILE appended); NAME defaults to the project file's name\n"
     "  oxac new [FILE]\n"
     "      print a new project with fresh product and revision codes, or write it to FILE\n";
 
@@ -39,6 +40,7 @@ struct Arguments {
   std::optional<std::string> output;
   std::optional<std::string> stub;
   std::optional<std::string> name;
+  std::optional<std::string> language;
 };
 
 Arguments ParseArguments(const std::vector<std::string>& args, bool withBuildOptions) {
@@ -49,6 +51,7 @@ Arguments ParseArguments(const std::vector<std::string>& args, bool withBuildOpt
     if (arg == "-o" || arg == "--output") option = &parsed.output;
     if (withBuildOptions && arg == "--stub") option = &parsed.stub;
     if (withBuildOptions && arg == "--name") option = &parsed.name;
+    if (withBuildOptions && arg == "--language") option = &parsed.language;
     if (option) {
       if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
       *option = args[++i];
@@ -122,7 +125,18 @@ int Build(const Arguments& args, const ToolContext& context) {
   try {
     WriteFileAtomically(folder / Utf8Path(name + ".exe"), stub + script);
     const fs::path library = stubPath.parent_path() / "oxa.lib";
-    if (fs::exists(library)) WriteFileAtomically(folder / "oxa.lib", ReadBinary(library, "the archive library"));
+    if (args.language && !fs::exists(library))
+      throw std::runtime_error("--language needs the archive library oxa.lib beside the stub");
+    if (fs::exists(library)) {
+      std::string bytes = ReadBinary(library, "the archive library");
+      if (args.language) {
+        std::optional<std::string> combined =
+            WithLanguageData(bytes, ReadBinary(Utf8Path(*args.language), "the language file"));
+        if (!combined) throw std::runtime_error(PathUtf8(library) + " is not a Windows image");
+        bytes = std::move(*combined);
+      }
+      WriteFileAtomically(folder / "oxa.lib", bytes);
+    }
   } catch (...) {
     std::error_code ignored;
     if (packs) fs::remove(res, ignored);
