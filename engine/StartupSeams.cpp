@@ -1,0 +1,30 @@
+// Placeholder bodies of the start-up steps whose subsystems are not part of this build yet. Each
+// does nothing, so a run proceeds exactly as if the step found nothing to do.
+#include "engine/StartupSeams.h"
+
+#include "media/ArchiveStartup.h"
+#include "media/SevenZipWrap.h"
+
+namespace vx {
+
+void LoadAppendedLanguageData(const StartupValues& values) { LoadAppendedLanguage(values); }
+
+bool ExtractResourceArchive(const StartupValues& values) {
+  Text error;
+  return ExtractSetupResources(values, error);
+}
+
+int RunOutOfProcessExtract(const Text& parameterFile) { return RunExtractorProcess(parameterFile); }
+
+void ShowStartupWindow(const StartupValues&) {}
+void ShowStartupImage(const StartupValues&) {}
+void SetStartupProgress(int, int) {}
+void CloseStartupWindow() {}
+
+void PrepareDialogRuntime(const Text&) {}
+void PreloadDialog(const Text&, size_t) {}
+
+Text ProductCacheFolder(const CompiledScript&) { return Text(); }
+void EndOfRunSave(const CompiledScript&) {}
+
+}  // namespace vx
