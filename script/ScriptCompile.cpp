@@ -1,10 +1,10 @@
 #include "script/ScriptCompile.h"
 
 #include <array>
-#include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/Process.h"
 #include "script/CompiledScript.h"
 #include "script/EngineError.h"
 #include "script/VariableManager.h"
@@ -425,7 +425,7 @@ CompileResult CompileScript(const CompiledScript& script) {
   return CompileScript(script, store);
 }
 
-void EndProcessAfterFailedCompile() { std::_Exit(kCompileFailedExitCode); }
+void EndProcessAfterFailedCompile() { platform::TerminateProcessNow(kCompileFailedExitCode); }
 
 std::vector<Text> CompileOrEndProcess(const CompiledScript& script, TVariableManager& store) {
   CompileResult result = CompileScript(script, store);
