@@ -268,9 +268,12 @@ class SetupProcess {
     exitCode_ = kExitStartupError;
   }
 
-  void ErrorBox(const Text& text) const {
-    if (values_.silent) return;
-    MessageBoxW(nullptr, W(text), W(CurrentSetupCaption()), MB_OK | MB_ICONERROR);
+  // The box of a stop or a start-up error; a silent run has no box, so the text goes to the trace.
+  void ErrorBox(const Text& text) {
+    if (values_.silent)
+      trace_.Line(u"  " + text);
+    else
+      MessageBoxW(nullptr, W(text), W(CurrentSetupCaption()), MB_OK | MB_ICONERROR);
   }
 
   StartupValues values_;
