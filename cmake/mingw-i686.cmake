@@ -1,12 +1,2 @@
-# Cross build for Windows with Debian's mingw-w64 "-posix" compilers (GoogleTest needs std::thread).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(VELTRIX_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${VELTRIX_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VELTRIX_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${VELTRIX_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${VELTRIX_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

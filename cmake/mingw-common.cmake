@@ -1,0 +1,12 @@
+# Cross build for Windows with Debian's mingw-w64 "-posix" compilers (GoogleTest needs std::thread).
+# The toolchain file of each target sets CMAKE_SYSTEM_PROCESSOR first.
+set(CMAKE_SYSTEM_NAME Windows)
+set(VELTRIX_TRIPLE ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER   ${VELTRIX_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VELTRIX_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${VELTRIX_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VELTRIX_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
