@@ -60,6 +60,9 @@ cat >"$E2E_WORK/expected" <<'LINES'
 LINES
 diff -u "$E2E_WORK/expected" "$E2E_WORK/entry-lines" >&2 || fail "the entry's trace lines differ"
 [ -z "$(support_folders)" ] || fail "the support folder was left behind: $(support_folders)"
+# The setup told the shell it is a host application.
+"$WINE_RUN" reg query 'HKCR\Applications\hand.exe' /v IsHostApp 2>/dev/null </dev/null | grep -q IsHostApp ||
+  fail "no IsHostApp value under HKCR\Applications\hand.exe"
 
 # Numbering: a file "oxa1" and a folder "oxa2" are skipped; the stub alone stops with 13 and
 # leaves its support folder, "oxa3".
