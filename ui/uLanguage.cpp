@@ -25,6 +25,7 @@ Text MessageText(Msg entry) {
     case Msg::SetupResourceDecompressionFailure: return u"Setup resource decompression failure";
     case Msg::RuntimeErrorInInstall: return u"Runtime error in install: ";
     case Msg::RuntimeErrorInSetupScript: return u"Runtime error in setup script:";
+    case Msg::SetupCancelled: return u"Setup cancelled";
   }
   return Text();
 }

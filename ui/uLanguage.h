@@ -14,6 +14,7 @@ enum class Msg : int {
   SetupResourceDecompressionFailure = 3,
   RuntimeErrorInInstall = 5,
   RuntimeErrorInSetupScript = 20,
+  SetupCancelled = 116,
 };
 
 [[nodiscard]] Text MessageText(Msg entry);
