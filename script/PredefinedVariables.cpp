@@ -144,7 +144,7 @@ Text GlassValue(const platform::SystemFacts& facts) {
 }
 
 bool DefineInitializationVariables(TVariableManager& vars, const PredefinedSources& from) {
-  seams::DefinePredefinedComponent(vars);
+  seams::DefinePredefinedComponent(from.script, vars);
   for (const Initial& v : InitializationTable(from)) {
     if (v.onlyWhenMissing && vars.Exists(v.name)) continue;
     vars.Define(v.name, v.value, kOriginInitialization);

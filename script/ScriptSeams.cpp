@@ -1,18 +1,26 @@
 #include "script/ScriptSeams.h"
 
+#include "script/CompiledScript.h"
+#include "state/ComponentState.h"
+#include "state/Components.h"
+
 namespace vx::seams {
 
 Text TranslateText(TextView current, TextView, int) { return Text(current); }
 
 Text SwitchNativeLogging(TextView, TextView newValue) { return Text(newValue); }
 
-void AddPersistedVariable(TextView) {}
+void AddPersistedVariable(TextView name) { ProcessPersistedVariables().Add(name); }
 
 void SetDownloadTimeout(int32_t) {}
 
 void RefreshScriptProgress(TextView, int32_t) {}
 
-void DefinePredefinedComponent(TVariableManager&) {}
+void DefinePredefinedComponent(const CompiledScript& script, TVariableManager&) {
+  TComponentModel& components = ProcessComponents();
+  if (!components.Seeded()) components.Reset(script.components);
+  components.Define(kPredefinedComponent, true, u"");
+}
 
 void LoadPatchState(const CompiledScript&, TVariableManager&, TextView) {}
 

@@ -34,7 +34,9 @@ void SetDownloadTimeout(int32_t seconds);
 void RefreshScriptProgress(TextView progressText, int32_t progress);
 
 // Start-up steps around the predefined variables, in the order they run.
-void DefinePredefinedComponent(TVariableManager& vars);                    // "ZURI-PREDEF-COMPONENT", selected
+// Seeds the component sizes from the script when nothing has filled the model yet, then defines
+// "ZURI-PREDEF-COMPONENT", selected.
+void DefinePredefinedComponent(const CompiledScript& script, TVariableManager& vars);
 void LoadPatchState(const CompiledScript& script, TVariableManager& vars, TextView packagePath);
 void RemoveRestartEntries(const CompiledScript& script, TVariableManager& vars);
 void PrescanCommandHeaders(const CompiledScript& script, TVariableManager& vars);
