@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "commands/CommandFamilies.h"
 #include "engine/CommandLine.h"
 #include "engine/PeImage.h"
 #include "engine/StartupSeams.h"
@@ -110,7 +111,16 @@ class SetupProcess {
 
   void RunAndFree() {
     trace_.Line(u"  <RunScript>");
-    RunRequest request{*script_, values_, trace_, values_.supportFolder + values_.exeBaseName + u".msi"};
+    RunRequest request{*script_,
+                       values_,
+                       trace_,
+                       values_.supportFolder + values_.exeBaseName + u".msi",
+                       &BuiltinCommands(),
+                       nullptr,
+                       [this] { EndOfRunSave(*script_); },
+                       [this] {
+                         if (!values_.supportFolder.empty()) RemoveFolder(values_.supportFolder);
+                       }};
     secondInstance_ = RunScript(request, exitCode_).secondInstance;
     if (!secondInstance_) EndOfRun();
     trace_.Line(u"  </RunScript>");

@@ -1,0 +1,19 @@
+#include "commands/CommandFamilies.h"
+
+namespace vx {
+
+// One line per family; each family's function lives in its own file.
+void RegisterAllCommandFamilies(CommandTable& table) {
+  RegisterFlowCommands(table);
+}
+
+const CommandTable& BuiltinCommands() {
+  static const CommandTable table = [] {
+    CommandTable t;
+    RegisterAllCommandFamilies(t);
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace vx
