@@ -1,10 +1,13 @@
 #include "commands/CommandFamilies.h"
 
+#include "state/ComponentCommands.h"
+
 namespace vx {
 
 // One line per family; each family's function lives in its own file.
 void RegisterAllCommandFamilies(CommandTable& table) {
   RegisterFlowCommands(table);
+  RegisterComponentCommands(table);
 }
 
 const CommandTable& BuiltinCommands() {
