@@ -1,5 +1,5 @@
-// Placeholder bodies of the start-up steps whose subsystems are not part of this build yet. Each
-// does nothing, so a run proceeds exactly as if the step found nothing to do.
+// The start-up steps other subsystems carry out. Steps whose subsystem is not part of this build
+// yet do nothing, so a run proceeds exactly as if the step found nothing to do.
 #include "engine/StartupSeams.h"
 
 #include "media/ArchiveStartup.h"
