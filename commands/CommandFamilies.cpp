@@ -1,5 +1,7 @@
 #include "commands/CommandFamilies.h"
 
+#include "commands/mUtilsX.h"
+
 #include "state/ComponentCommands.h"
 
 namespace vx {
@@ -7,6 +9,7 @@ namespace vx {
 // One line per family; each family's function lives in its own file.
 void RegisterAllCommandFamilies(CommandTable& table) {
   RegisterFlowCommands(table);
+  RegisterStringCommands(table);
   RegisterComponentCommands(table);
 }
 

@@ -141,7 +141,7 @@ void DispatchStatement(const CommandTable& table, CommandContext& ctx) {
   vars.Set(u"ABORT", TruthText(IsTrue(vars.Get(u"ZURI_IsCancelled"))), u"Cancel State");
   RefreshPageProgress(ctx);
   // Listed plug-in names win over built-in names, so a plug-in may reuse one.
-  if (script.pluginCommands.IndexOf(ctx.Command()) >= 0) {
+  if (!script.pluginCommands.Empty() && script.pluginCommands.IndexOf(ctx.Command()) >= 0) {
     table.Plugin()(ctx);
     return;
   }
