@@ -28,6 +28,8 @@ check for-each 127 && check_complete_trace for-each
 check repeat-break 1119 && check_complete_trace repeat-break
 check left-loops 12536 && check_complete_trace left-loops
 check include-return 42 && check_complete_trace include-return
+check exit-3010 3010 && check_complete_trace exit-3010
+check exit-abc 0 && check_complete_trace exit-abc
 
 check runtime-error 0
 lines=$(trace_lines "$trace")
