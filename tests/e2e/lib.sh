@@ -39,10 +39,19 @@ trace_lines() {
 run_exe() {
   exe=$(winpath "$1"); shift
   temp=$(winpath "$E2E_TEMP")
-  "$WINE_RUN" cmd /v:on /c "set TMP=$temp&& set TEMP=$temp&& start \"\" /wait $exe $* & echo vx-exit-code=!ERRORLEVEL!" \
-    2>/dev/null </dev/null | tr -d '\r' | sed -n 's/^vx-exit-code=//p'
+  # Files of their own, so runs started side by side do not mix their answers.
+  codefile=$(mktemp "$E2E_WORK/exit-code.XXXXXX")
+  wineout=$(mktemp "$E2E_WORK/wine-out.XXXXXX")
+  "$WINE_RUN" cmd /v:on /c "set TMP=$temp&& set TEMP=$temp&& start \"\" /wait $exe $* & echo !ERRORLEVEL!>$(winpath "$codefile")" \
+    >"$wineout" 2>&1 </dev/null || true
+  if [ -s "$codefile" ]; then
+    tr -d '\r\n ' <"$codefile"
+  else
+    # No code came back: say what Wine printed, so the failure can be told from a wrong code.
+    echo "run_exe: no exit code from $exe; Wine said:" >&2
+    cat "$wineout" >&2
+  fi
 }
-
 # expect_code EXPECTED ACTUAL WHAT
 expect_code() { [ "$2" = "$1" ] || fail "$3: exit code ${2:-none}, expected $1"; }
 
