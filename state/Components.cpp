@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/DiskSpace.h"
 #include "script/VariableManager.h"
 
 namespace vx {
@@ -262,6 +263,8 @@ Text DrivePart(TextView path) {
   if (server == TextView::npos) return Text(path);
   return Text(path.substr(0, path.find(u'\\', server + 1)));
 }
+
+FreeSpaceQuery MachineFreeSpace() { return &platform::FreeDiskSpace; }
 
 int64_t AvailableSpace(TextView targetDir, const FreeSpaceQuery& query) {
   if (targetDir.empty()) return -1;

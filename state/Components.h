@@ -155,6 +155,9 @@ struct SpaceUnits {
 // when the system gives no answer.
 using FreeSpaceQuery = std::function<std::optional<int64_t>(const Text& root)>;
 
+// The running machine's answer.
+[[nodiscard]] FreeSpaceQuery MachineFreeSpace();
+
 // The free space on the drive of the target folder: -1 when the target folder is empty, 0 when
 // it has no drive part or the system gives no answer.
 [[nodiscard]] int64_t AvailableSpace(TextView targetDir, const FreeSpaceQuery& query);
