@@ -42,7 +42,7 @@ void TWorkerThread::ThreadBody([[maybe_unused]] std::shared_ptr<TWorkerThread> s
     failure_ = u"Unknown error in worker thread";
   }
   finished_.store(true, std::memory_order_release);
-  bridge_.Wake();
+  if (!Abandoned()) bridge_.Wake();
   tCurrentWorker = nullptr;
   // `self` goes last: an abandoned worker lives exactly as long as its thread.
 }

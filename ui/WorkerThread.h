@@ -63,11 +63,13 @@ class TWorkerThread : public std::enable_shared_from_this<TWorkerThread> {
   virtual void Execute() = 0;
 
   // Progress from the worker (dropped once abandoned).
+  // An abandoned worker leaves the bridge alone altogether: nobody waits for it any more, and at
+  // the end of the process the bridge may be gone before its thread is.
   void Report(TextView text, int64_t min, int64_t max, int64_t position) {
-    bridge_.ReportProgress(text, min, max, position);
+    if (!Abandoned()) bridge_.ReportProgress(text, min, max, position);
   }
   // Runs the call on the main thread (prompts, questions); false when it did not run.
-  bool Synchronize(const std::function<void()>& call) { return bridge_.RunOnMainThread(call); }
+  bool Synchronize(const std::function<void()>& call) { return !Abandoned() && bridge_.RunOnMainThread(call); }
 
  private:
   void ThreadBody(std::shared_ptr<TWorkerThread> self);
