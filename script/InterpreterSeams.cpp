@@ -1,6 +1,7 @@
 #include "script/InterpreterSeams.h"
 
 #include "script/VariableManager.h"
+#include "ui/Bridge.h"
 
 namespace vx::seams {
 
@@ -14,11 +15,11 @@ Text EngineCacheRoot(const CompiledScript&, const TVariableManager& vars, bool) 
 
 bool LoadSetupLanguage(const CompiledScript&, TVariableManager&, TextView) { return true; }
 
-bool PageShownWithoutWaiting() { return false; }
+bool PageShownWithoutWaiting() { return ProcessBridge().Dialog().window != 0; }
 
-void WaitStep(bool) {}
+void WaitStep(bool) { ProcessBridge().WaitStep(); }
 
-void TaskbarErrorState(bool) {}
+void TaskbarErrorState(bool on) { ProcessBridge().TaskbarAttention(on, true, false); }
 
 void CloseOpenTextFile() {}
 

@@ -2,13 +2,14 @@
 
 #include "script/InterpreterSeams.h"
 #include "script/ScriptSeams.h"
+#include "ui/Bridge.h"
 
 namespace vx {
 
 namespace seams {
-void StartCancelWatchdog() {}
-void StopCancelWatchdog() {}
-void ShowSetupCancelled(TextView) {}
+void StartCancelWatchdog() { ProcessBridge().StartCancelWatchdog(); }
+void StopCancelWatchdog() { ProcessBridge().StopCancelWatchdog(); }
+void ShowSetupCancelled(TextView) { ProcessBridge().ShowCancelled(); }
 }  // namespace seams
 
 namespace {

@@ -128,19 +128,6 @@ BridgePort& TProgressBridge::Port() const {
 
 void TProgressBridge::SetCurrentDialog(CurrentDialog dialog) { dialog_ = std::move(dialog); }
 
-void TProgressBridge::StoreStartValues() {
-  const Text tick = IntToText(tick_());
-  vars_.Store(kThProgress, u"0");
-  vars_.Store(kThMax, u"100");
-  vars_.Store(kThMin, u"0");
-  vars_.Store(kThProgressText, u"");
-  vars_.Store(kThFinished, u"FALSE");
-  vars_.Store(kThCancelled, u"FALSE");
-  vars_.Store(kIsCancelled, u"FALSE");
-  vars_.Store(kLastDelegateTick, tick);
-  vars_.Store(kLastActiveTick, tick);
-}
-
 // --- progress ------------------------------------------------------------------------------
 
 void TProgressBridge::ReportProgress(TextView text, int64_t min, int64_t max, int64_t position) {
@@ -197,27 +184,32 @@ bool TProgressBridge::RefreshProgressDisplay(TextView text, bool copyCancel, int
   return cancelled;
 }
 
+// The taskbar's completed/total pair: the custom pair when the script enables it, else the bar's.
+// Nothing when a custom value is not a number or a value is negative: the taskbar call would
+// fail, and a failing taskbar call is ignored.
+std::optional<std::pair<uint64_t, uint64_t>> TProgressBridge::TaskbarValue(const ScaledProgress& values) const {
+  int64_t completed = values.position;
+  int64_t total = values.max;
+  if (SameText(vars_.Get(u"CUSTOM_TASKBAR_PROGRESS_ENABLED"), u"TRUE")) {
+    const auto customCompleted = TextToInt64(vars_.Get(u"CUSTOM_TASKBAR_PROGRESS_PERCENT"));
+    const auto customTotal = TextToInt64(vars_.Get(u"CUSTOM_TASKBAR_PROGRESS_MAX"));
+    if (!customCompleted || !customTotal) return std::nullopt;
+    completed = *customCompleted;
+    total = *customTotal;
+  }
+  if (completed < 0 || total < 0) return std::nullopt;
+  return std::pair{static_cast<uint64_t>(completed), static_cast<uint64_t>(total)};
+}
+
 void TProgressBridge::ApplyTaskbar(const ScaledProgress& values) {
   if (dialog_.window == 0) return;
   BridgePort& port = Port();
   const Text mode = vars_.Get(u"PROGRESSMODE");
-  if (mode != u"MARQUEE") {
-    port.SetTaskbarState(dialog_.window, TaskbarState::Normal);
-    int64_t completed = values.position;
-    int64_t total = values.max;
-    if (SameText(vars_.Get(u"CUSTOM_TASKBAR_PROGRESS_ENABLED"), u"TRUE")) {
-      // A custom pair that is not a pair of numbers leaves the value alone: a failing taskbar
-      // call is ignored.
-      auto customCompleted = TextToInt64(vars_.Get(u"CUSTOM_TASKBAR_PROGRESS_PERCENT"));
-      auto customTotal = TextToInt64(vars_.Get(u"CUSTOM_TASKBAR_PROGRESS_MAX"));
-      if (!customCompleted || !customTotal) total = -1;
-      else completed = *customCompleted, total = *customTotal;
-    }
-    if (completed >= 0 && total >= 0) {
-      port.SetTaskbarValue(dialog_.window, static_cast<uint64_t>(completed), static_cast<uint64_t>(total));
-    }
-  } else {
+  if (mode == u"MARQUEE") {
     port.SetTaskbarState(dialog_.window, TaskbarState::Indeterminate);
+  } else {
+    port.SetTaskbarState(dialog_.window, TaskbarState::Normal);
+    if (const auto value = TaskbarValue(values)) port.SetTaskbarValue(dialog_.window, value->first, value->second);
   }
   if (mode == u"ERROR") port.SetTaskbarState(dialog_.window, TaskbarState::Error);
   if (mode == u"PAUSE") port.SetTaskbarState(dialog_.window, TaskbarState::Paused);
@@ -255,12 +247,20 @@ void TProgressBridge::PumpOrWait(TWorkerThread* worker) {
 }
 
 void TProgressBridge::BeginWait(const std::shared_ptr<TWorkerThread>& worker, WorkerKind kind) {
+  if (watch_) throw EngineError("The main thread already waits for a worker");
+  if (worker->Started()) throw EngineError("A worker thread is never restarted");
   watch_ = std::make_unique<Watch>();
   watch_->worker = worker;
   watch_->kind = kind;
   watch_->activeBefore = progressActive_;
   progressActive_ = true;
-  worker->Start();
+  try {
+    worker->Start();
+  } catch (...) {
+    progressActive_ = watch_->activeBefore;
+    watch_.reset();
+    throw;
+  }
 }
 
 void TProgressBridge::WaitStep() { PumpOrWait(watch_ ? watch_->worker.get() : nullptr); }
@@ -274,6 +274,12 @@ void TProgressBridge::StartCancelWatchdog() {
   watch_->armed = true;
   watch_->deadline = Clock::now() + watchdogPeriod_;
   if (Port().DispatchesTimers()) Port().StartWatchdogTimer(watch_->kind, watchdogPeriod_);
+}
+
+void TProgressBridge::StopCancelWatchdog() {
+  if (!watch_) return;
+  watch_->armed = false;
+  Port().StopWatchdogTimer(watch_->kind);
 }
 
 void TProgressBridge::EndWait() {

@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "script/Text.h"
 
@@ -179,8 +180,6 @@ class TProgressBridge {
   // The watchdog period; five seconds unless a test shortens it.
   void SetWatchdogPeriod(std::chrono::milliseconds period) { watchdogPeriod_ = period; }
   [[nodiscard]] std::chrono::milliseconds WatchdogPeriod() const { return watchdogPeriod_; }
-  // Stores the bridge variables at their start values (before the first statement).
-  void StoreStartValues();
 
   // --- progress ----------------------------------------------------------------------------
   // Any thread. Stores the tick, then the numbers (unless position is kKeepNumbers) and the text
@@ -229,12 +228,13 @@ class TProgressBridge {
   // them). BeginWait sets ProgressActive and starts the worker; WaitStep is one pass's wait
   // (PumpOrWait of the waited worker, or of none outside a wait); WaitedWorkerDone tells whether
   // the wait is over (finished or abandoned); StartCancelWatchdog arms the watchdog of the waited
-  // worker (a running one keeps its period); EndWait stops the watchdog and restores
-  // ProgressActive.
+  // worker (a running one keeps its period); StopCancelWatchdog disarms it once the wait is over;
+  // EndWait also restores ProgressActive.
   void BeginWait(const std::shared_ptr<TWorkerThread>& worker, WorkerKind kind);
   void WaitStep();
   [[nodiscard]] bool WaitedWorkerDone() const;
   void StartCancelWatchdog();
+  void StopCancelWatchdog();
   void EndWait();
   // The "Setup cancelled" box over the current page, with the taskbar in its attention state.
   void ShowCancelled();
@@ -267,6 +267,7 @@ class TProgressBridge {
 
   [[nodiscard]] BridgePort& Port() const;
   void StoreProgress(TextView text, int64_t min, int64_t max, int64_t position);
+  [[nodiscard]] std::optional<std::pair<uint64_t, uint64_t>> TaskbarValue(const ScaledProgress& values) const;
   void ApplyTaskbar(const ScaledProgress& values);
   bool CheckWatchdog(Watch& watch);
 

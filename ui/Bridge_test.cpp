@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "script/EngineError.h"
+#include "script/PredefinedVariables.h"
 #include "script/VariableManager.h"
 #include "ui/BridgeTestSupport.h"
 #include "ui/WorkerThread.h"
@@ -23,7 +24,7 @@ using testing::ScriptedWorker;
 class BridgeTest : public ::testing::Test {
  protected:
   BridgeTest() {
-    bridge.StoreStartValues();
+    StoreProgressVariables(vars, tick++);
     vars.Store(u"PROGRESS", u"0");
     vars.Store(u"PROGRESSTEXT", u"");
     vars.Store(u"PROGRESSMODE", u"");

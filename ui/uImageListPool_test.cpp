@@ -14,6 +14,7 @@
 #include "platform/Win32.h"
 #include "script/VariableManager.h"
 #include "ui/BridgeTestSupport.h"
+#include "ui/WorkerCommandTestSupport.h"
 #include "ui/WorkerThread.h"
 #include "ui/uLanguage.h"
 
@@ -73,122 +74,80 @@ struct RecordingPage final : ProgressPage {
   void ShowProgress(const CurrentDialog&, const PageProgress& progress) override { shown.push_back(progress); }
 };
 
-struct Scenario {
-  const char* name;
-  bool cancel;        // the user cancels 200 ms after the start
-  bool abortOnError;  // ABORTONERROR
-  ScriptedWorker::Body body;
-  bool wantCancelled;
-  bool wantAbandoned;
-  AfterCancel wantAfter;
-  const char16_t* wantAbortedOnError;
-};
-
-void ReportFor(ScriptedWorker& w, std::chrono::milliseconds total) {
-  for (auto end = std::chrono::steady_clock::now() + total; std::chrono::steady_clock::now() < end;) {
-    w.Report(u"$IGNORE$", 0, 5'000'000'000, 2'500'000'000);
-    std::this_thread::sleep_for(10ms);
-  }
-}
-
-std::vector<Scenario> Scenarios() {
-  return {
-      {"reports and finishes", false, false,
-       [](ScriptedWorker& w) {
-         w.Report(u"Half way", 0, 5'000'000'000, 2'500'000'000);
-         ReportFor(w, 1500ms);  // long enough for the page refresh timer
-       },
-       false, false, AfterCancel::Continue, u"FALSE"},
-      {"is cancelled and stops", true, false,
-       [](ScriptedWorker& w) {
-         while (!w.TerminateRequested()) {
-           w.Report(u"Working", 0, 100, 50);
-           std::this_thread::sleep_for(10ms);
-         }
-       },
-       true, false, AfterCancel::Continue, u"TRUE"},
-      {"ignores the cancel", true, false,
-       [](ScriptedWorker& w) {
-         while (!w.TerminateRequested()) {
-           w.Report(u"Working", 0, 100, 50);
-           std::this_thread::sleep_for(10ms);
-         }
-         w.WaitForRelease();  // stuck: never reports again
-       },
-       true, true, AfterCancel::Continue, u"TRUE"},
-      {"ignores the cancel with abort on error", true, true,
-       [](ScriptedWorker& w) {
-         w.Report(u"Working", 0, 100, 50);
-         w.WaitForRelease();
-       },
-       true, true, AfterCancel::EndScript, u"FALSE"},
-      {"asks the main thread", false, false,
-       [](ScriptedWorker& w) {
-         for (int i = 0; i < 3; ++i) EXPECT_TRUE(w.Synchronize([] {}));
-       },
-       false, false, AfterCancel::Continue, u"FALSE"},
-  };
-}
-
+// Every scenario runs as a worker command on the process bridge, as a command handler runs it.
 class BridgeRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    bridge.StoreStartValues();
-    vars.Store(u"PROGRESS", u"0");
-    vars.Store(u"PROGRESSTEXT", u"");
-    vars.Store(u"PROGRESSMODE", u"");
-    bridge.SetWatchdogPeriod(500ms);
+    ProcessBridge().BindMainThread();
+    ProcessBridge().SetWatchdogPeriod(500ms);
+  }
+  void TearDown() override {
+    ProcessBridge().SetWatchdogPeriod(5000ms);
+    ProcessBridge().SetPage(nullptr);
+    ProcessBridge().SetSilent(false);
+    ProcessBridge().SetCurrentDialog({});
   }
 
-  void Prepare(const Scenario& s) {
-    vars.Store(kIsCancelled, u"FALSE");
-    vars.Store(u"ABORTONERROR", TruthText(s.abortOnError));
-    vars.Store(u"ABORTEDONERROR", u"FALSE");
+  struct Ran {
+    WorkerOutcome outcome;
+    std::shared_ptr<ScriptedWorker> worker;
+  };
+  Ran RunCommand(const testing::WorkerScenario& s, testing::CommandRig& rig) {
+    auto worker = std::make_shared<ScriptedWorker>(ProcessBridge(), s.body);
+    const WorkerOutcome outcome =
+        RunWorkerCommand(rig.ctx, worker, s.kind, {u"Cancel at Plug-In Time", IsRunProgramKind(s.kind)});
+    return {outcome, worker};
   }
 
-  void Check(const Scenario& s, const std::shared_ptr<ScriptedWorker>& worker,
-             const TProgressBridge::CommandResult& result) {
-    EXPECT_EQ(result.wait.cancelled, s.wantCancelled);
-    EXPECT_EQ(result.wait.abandoned, s.wantAbandoned);
-    EXPECT_EQ(result.after, s.wantAfter);
-    EXPECT_EQ(vars.Get(u"ABORTEDONERROR"), s.wantAbortedOnError);
-    EXPECT_TRUE(worker->Finished() || worker->Abandoned());
-    EXPECT_FALSE(bridge.ProgressActive());
+  void Check(const testing::WorkerScenario& s, const testing::CommandRig& rig, const Ran& ran) {
+    EXPECT_EQ(ran.outcome, s.wantOutcome);
+    EXPECT_EQ(ran.worker->Abandoned(), s.wantAbandoned);
+    EXPECT_EQ(rig.run.EndRequest(), s.wantEnd);
+    EXPECT_EQ(ProcessVariables().Get(u"ABORTEDONERROR"), s.wantAbortedOnError);
+    if (!s.wantAbandoned) {
+      EXPECT_TRUE(ran.worker->Finished());
+      EXPECT_EQ(ran.worker->FailureText(), u"");
+    }
+    EXPECT_FALSE(ProcessBridge().ProgressActive());
   }
 
-  TVariableManager vars;
-  TProgressBridge bridge{vars};
+  // The abandoned worker is let go and its thread ends on its own.
+  static void LetGo(Ran& ran) {
+    std::weak_ptr<ScriptedWorker> alive = ran.worker;
+    ran.worker->Release();
+    ran.worker.reset();
+    while (!alive.expired()) std::this_thread::sleep_for(5ms);
+  }
 };
 
 TEST_F(BridgeRun, SilentRunWaitsWithoutMessagesAndNeverHangs) {
-  TImageListPool pool(bridge);  // present as in a real run; a silent run does not dispatch through it
-  bridge.SetSilent(true);
-  for (const Scenario& s : Scenarios()) {
+  TImageListPool pool;  // present as in a real run; a silent run does not dispatch through it
+  ProcessBridge().SetSilent(true);
+  for (const auto& s : testing::WorkerScenarios(300ms)) {
     SCOPED_TRACE(s.name);
     HangGuard guard(30s, s.name);
-    Prepare(s);
-    auto worker = std::make_shared<ScriptedWorker>(bridge, s.body);
+    testing::PrepareScenario(s);
+    testing::CommandRig rig;
     // In a silent run nothing pumps on the main thread: the cancel arrives from another thread.
-    std::thread canceller;
-    if (s.cancel) {
-      canceller = std::thread([this] {
+    std::thread user;
+    if (s.userCancels) {
+      user = std::thread([] {
         std::this_thread::sleep_for(200ms);
-        vars.Store(kIsCancelled, u"TRUE");
+        ProcessVariables().Store(kIsCancelled, u"TRUE");
       });
     }
-    const auto result = bridge.RunWorkerCommand(worker, WorkerKind::Test, u"Cancel at Plug-In Time");
-    if (canceller.joinable()) canceller.join();
-    Check(s, worker, result);
-    worker->Release();
+    Ran ran = RunCommand(s, rig);
+    if (user.joinable()) user.join();
+    Check(s, rig, ran);
+    LetGo(ran);
   }
 }
 
 // The cancel of a run with pages comes from the page, on the main thread: a timer of the page
 // window stands for the user's click.
-TVariableManager* gCancelTarget = nullptr;
 void CALLBACK UserCancels(HWND window, UINT, UINT_PTR id, DWORD) {
   KillTimer(window, id);
-  gCancelTarget->Store(kIsCancelled, u"TRUE");
+  ProcessVariables().Store(kIsCancelled, u"TRUE");
 }
 
 HWND CreatePageWindow() {
@@ -206,37 +165,36 @@ TEST_F(BridgeRun, InteractiveRunKeepsThePageAliveAndEndsEveryWorker) {
   if (!HasDesktop()) GTEST_SKIP() << "needs a desktop (run under Xvfb)";
   HWND page = CreatePageWindow();
   ASSERT_NE(page, nullptr);
-  TImageListPool pool(bridge);
+  TImageListPool pool;
   ASSERT_TRUE(pool.Ready());
   RecordingPage recorder;
-  bridge.SetPage(&recorder);
-  bridge.SetCurrentDialog(CurrentDialog{u"progress", reinterpret_cast<uintptr_t>(page)});
+  ProcessBridge().SetPage(&recorder);
+  ProcessBridge().SetCurrentDialog(CurrentDialog{u"progress", reinterpret_cast<uintptr_t>(page)});
   SetCaptionSource(u"Bridge Test", false);
-  gCancelTarget = &vars;
 
-  for (const Scenario& s : Scenarios()) {
+  for (const auto& s : testing::WorkerScenarios(1500ms)) {
     SCOPED_TRACE(s.name);
     HangGuard guard(30s, s.name);
     BoxCloser closer;
-    Prepare(s);
+    testing::PrepareScenario(s);
+    testing::CommandRig rig;
     recorder.shown.clear();
-    auto worker = std::make_shared<ScriptedWorker>(bridge, s.body);
-    if (s.cancel) SetTimer(page, 1, 200, &UserCancels);
-    const auto result = bridge.RunWorkerCommand(worker, WorkerKind::Test, u"Cancel at Plug-In Time");
-    Check(s, worker, result);
+    if (s.userCancels) SetTimer(page, 1, 200, &UserCancels);
+    Ran ran = RunCommand(s, rig);
+    Check(s, rig, ran);
     // "Setup cancelled" was shown for every cancel (ABORTEDONERROR was not yet true).
     const auto boxes = closer.Texts();
-    ASSERT_EQ(boxes.size(), s.wantCancelled ? 1u : 0u);
-    if (s.wantCancelled) {
+    ASSERT_EQ(boxes.size(), s.userCancels ? 1u : 0u);
+    if (s.userCancels) {
       EXPECT_EQ(boxes[0], L"Setup cancelled");
     }
-    if (!s.cancel && std::string_view(s.name) == "reports and finishes") {
+    if (s.wantOutcome == WorkerOutcome::Finished && s.kind == WorkerKind::ExtractMedia) {
       // The one-second refresh showed the worker's values, scaled for a 32-bit bar.
       ASSERT_FALSE(recorder.shown.empty());
       EXPECT_EQ(recorder.shown.back().text, u"Half way");
       EXPECT_EQ(recorder.shown.back().values, (ScaledProgress{0, 4'882'812, 2'441'406}));
     }
-    worker->Release();
+    LetGo(ran);
   }
   DestroyWindow(page);
 }
@@ -245,7 +203,9 @@ TEST_F(BridgeRun, TaskbarAttentionReachesTheTaskbarWithoutFailing) {
   if (!HasDesktop()) GTEST_SKIP() << "needs a desktop (run under Xvfb)";
   HWND page = CreatePageWindow();
   ASSERT_NE(page, nullptr);
-  TImageListPool pool(bridge);
+  TImageListPool pool;
+  TProgressBridge& bridge = ProcessBridge();
+  TVariableManager& vars = ProcessVariables();
   bridge.SetCurrentDialog(CurrentDialog{u"progress", reinterpret_cast<uintptr_t>(page)});
   vars.Store(u"PROGRESSMODE", u"MARQUEE");
   bridge.TaskbarAttention(true, true, false);
