@@ -3,6 +3,7 @@
 #include "script/CompiledScript.h"
 #include "state/ComponentState.h"
 #include "state/Components.h"
+#include "ui/Bridge.h"
 
 namespace vx::seams {
 
@@ -14,7 +15,9 @@ void AddPersistedVariable(TextView name) { ProcessPersistedVariables().Add(name)
 
 void SetDownloadTimeout(int32_t) {}
 
-void RefreshScriptProgress(TextView, int32_t) {}
+void RefreshScriptProgress(TextView progressText, int32_t progress) {
+  ProcessBridge().RefreshScriptProgress(progressText, progress);
+}
 
 void DefinePredefinedComponent(const CompiledScript& script, TVariableManager&) {
   TComponentModel& components = ProcessComponents();
