@@ -245,8 +245,9 @@ class TProgressBridge {
 
   // --- the main thread on behalf of workers -----------------------------------------------------
   // Runs the call on the main thread and returns true once it ran. From the main thread it runs
-  // at once; from a worker it is queued, the main thread is woken, and the worker waits. Returns
-  // false without running it when the worker has been abandoned.
+  // at once; from a worker it is queued, the main thread is woken, and the worker waits until a
+  // wait step of the main thread (or, with pages, its message dispatch, modal loops included)
+  // has run it. Returns false without running it when the worker has been abandoned.
   bool RunOnMainThread(const std::function<void()>& call);
   // Main thread: runs the calls workers queued.
   void RunQueuedCalls();
