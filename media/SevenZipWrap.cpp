@@ -121,8 +121,8 @@ Text ArchiveEngineFolder() {
 void SetArchiveEngineFolder() {
   Text folder = ArchiveEngineFolder();
   SHCreateDirectoryExW(nullptr, W(folder), nullptr);
-  // A copy left by an earlier run is replaced; one in use by another setup stays and is reused.
-  DeleteFileW(W(folder + u"7z.dll"));
+  // The library replaces a copy left by another version and reuses an identical one, which another
+  // setup may be loading at this moment: it is never deleted here.
   const TSevenZipAPI& api = SevenZipAPI();
   if (!api.Set7zipDllDirectory(C(folder))) {
     throw EngineError(T("The archive engine cannot be placed in ") + folder + u": " + LastErrorText(api));

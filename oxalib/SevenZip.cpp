@@ -57,10 +57,11 @@ bool SameContent(const std::wstring& path, std::string_view bytes) {
   return content == bytes;
 }
 
-// Writes the file through a temporary name, so a reader never sees half of it.
+// Writes the file through a temporary name of this process's own, so neither a reader nor another
+// setup placing the same engine at the same moment ever sees half of it.
 bool WriteEngineFile(const std::wstring& path, std::string_view bytes) {
   if (SameContent(path, bytes)) return true;
-  std::wstring temp = path + L".new";
+  std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".new";
   {
     vx::platform::UniqueHandle file(
         CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -73,7 +74,8 @@ bool WriteEngineFile(const std::wstring& path, std::string_view bytes) {
   }
   if (MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   DeleteFileW(temp.c_str());
-  return false;
+  // Another setup may have put the same engine in place first, or be using it.
+  return SameContent(path, bytes);
 }
 
 std::string BinaryString(const PROPVARIANT& value) {
@@ -91,10 +93,7 @@ int32_t SevenZip::Install(const std::wstring& folder) {
   if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
   CreateFolders(base, nullptr);
   std::wstring path = FullPath(base + L"7z.dll");
-  if (!WriteEngineFile(path, bytes)) {
-    // A file that is in use by another process is fine when it is the same engine.
-    if (!SameContent(path, bytes)) return kErrorEngineMissing;
-  }
+  if (!WriteEngineFile(path, bytes)) return kErrorEngineMissing;
   if (g_engine) return kErrorNone;
   HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) return kErrorEngineMissing;

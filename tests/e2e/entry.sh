@@ -91,4 +91,13 @@ trace_lines "$E2E_WORK/cut.log" | grep -qx "    <GlobalLists>" || fail "the trun
 trace_lines "$E2E_WORK/cut.log" | grep -q "^  Runtime error in install: The setup script is truncated" || fail "the silent run did not trace its error"
 [ -z "$(support_folders)" ] || fail "the failed run left its support folder"
 
+# Setups started side by side on a machine where the archive engine has not been placed yet each
+# get a support folder of their own and the same engine: all of them run to the end.
+rm -rf "$VELTRIX_WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/RERIR"
+for i in 1 2 3 4; do setup_from_script "side$i" "$E2E_WORK/hand.script" >/dev/null; done
+for i in 1 2 3 4; do (run_exe "$E2E_WORK/side$i/side$i.exe" /s >"$E2E_WORK/side$i.code") & done
+wait
+for i in 1 2 3 4; do expect_code 0 "$(cat "$E2E_WORK/side$i.code")" "setup $i of 4 started side by side"; done
+[ -z "$(support_folders)" ] || fail "setups started side by side left support folders: $(support_folders)"
+
 echo "entry: ok"
