@@ -10,6 +10,7 @@
 #include "script/PredefinedVariables.h"
 #include "script/ScriptCompile.h"
 #include "script/VariableManager.h"
+#include "ui/Bridge.h"
 #include "ui/uLanguage.h"
 
 namespace vx {
@@ -109,6 +110,10 @@ class Interpreter {
     trace_.Line(u"    </CompileScript>");
     vars_.Clear();
     StoreProgressVariables(vars_, platform::TickCount());
+    // Workers report to the thread that runs the script; a run that starts silent keeps its
+    // worker waits free of windows to the end.
+    ProcessBridge().BindMainThread();
+    ProcessBridge().SetSilent(request_.startup.silent);
     const PredefinedSources sources{script_, request_.startup, facts_, request_.packagePath};
     DefinePreInitializationVariables(vars_, sources);
     trace_.Line(u"    <BootStrap>");
