@@ -217,21 +217,6 @@ ParsedParts ParseParts(TextView source, TextView delimiter, int32_t mode, bool i
   return ParsedParts{Copy(source, 1, split - correction), Copy(source, split + cut, length)};
 }
 
-Text ReplaceText(TextView value, TextView find, TextView replacement, bool ignoreCase, bool all) {
-  if (find.empty()) return Text(value);
-  // Case mapping is one code unit to one, so positions in the folded copies hold in the original.
-  const Text haystack = ignoreCase ? LowerText(value) : Text(value);
-  const Text needle = ignoreCase ? LowerText(find) : Text(find);
-  Text out;
-  size_t from = 0;
-  for (size_t at = haystack.find(needle); at != Text::npos; at = haystack.find(needle, from)) {
-    out.append(value.substr(from, at - from)).append(replacement);
-    from = at + needle.size();
-    if (!all) break;
-  }
-  return out.append(value.substr(from));
-}
-
 std::optional<Text> ExtractPathPart(TextView path, int32_t code) {
   const size_t nameStart = NameStart(path);
   const TextView name = path.substr(nameStart);

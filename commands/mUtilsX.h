@@ -21,10 +21,6 @@ struct ParsedParts {
 };
 [[nodiscard]] ParsedParts ParseParts(TextView source, TextView delimiter, int32_t mode, bool ignoreCase);
 
-// "Replace String" on a value whose line breaks are already markers. An empty find text changes
-// nothing.
-[[nodiscard]] Text ReplaceText(TextView value, TextView find, TextView replacement, bool ignoreCase, bool all);
-
 // "Extract Path": the part of a path selected by code 0 to 6; nothing for another code.
 [[nodiscard]] std::optional<Text> ExtractPathPart(TextView path, int32_t code);
 

@@ -125,18 +125,8 @@ Text CompiledScript::BuildValue(TextView text) const {
   const auto& pairs = buildVariables.Lines();
   for (int round = 0; round < kMaxRounds && current.find(u'#') != Text::npos; ++round) {
     Text before = current;
-    for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
-      const Text key = u"#" + LowerText(pairs[i]) + u"#";
-      Text lowered = LowerText(current);
-      Text out;
-      size_t from = 0;
-      for (size_t at = lowered.find(key); at != Text::npos; at = lowered.find(key, from)) {
-        out.append(current, from, at - from).append(pairs[i + 1]);
-        from = at + key.size();
-      }
-      if (from == 0) continue;
-      current = out.append(current, from);
-    }
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+      current = ReplaceText(current, u"#" + pairs[i] + u"#", pairs[i + 1], true, true);
     if (current == before) break;
   }
   return current;

@@ -172,6 +172,20 @@ Text IntToText(int64_t value) { return T(std::to_string(value)); }
 std::optional<int32_t> TextToInt32(TextView text) { return ParseInt<int32_t>(text); }
 std::optional<int64_t> TextToInt64(TextView text) { return ParseInt<int64_t>(text); }
 
+Text ReplaceText(TextView value, TextView find, TextView replacement, bool ignoreCase, bool all) {
+  if (find.empty()) return Text(value);
+  const Text haystack = ignoreCase ? LowerText(value) : Text(value);
+  const Text needle = ignoreCase ? LowerText(find) : Text(find);
+  Text out;
+  size_t from = 0;
+  for (size_t at = haystack.find(needle); at != Text::npos; at = haystack.find(needle, from)) {
+    out.append(value.substr(from, at - from)).append(replacement);
+    from = at + needle.size();
+    if (!all) break;
+  }
+  return out.append(value.substr(from));
+}
+
 bool StartsWith(TextView text, TextView prefix) { return text.substr(0, prefix.size()) == prefix; }
 bool EndsWith(TextView text, TextView suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;

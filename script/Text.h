@@ -40,6 +40,11 @@ using TextView = std::u16string_view;
 [[nodiscard]] std::optional<int32_t> TextToInt32(TextView text);
 [[nodiscard]] std::optional<int64_t> TextToInt64(TextView text);
 
+// The value with the first (or every) occurrence of find replaced. With ignoreCase the search runs
+// on lower-cased copies; case mapping is one code unit to one, so the positions hold in the value.
+// An empty find text changes nothing.
+[[nodiscard]] Text ReplaceText(TextView value, TextView find, TextView replacement, bool ignoreCase, bool all);
+
 [[nodiscard]] bool StartsWith(TextView text, TextView prefix);
 [[nodiscard]] bool EndsWith(TextView text, TextView suffix);
 

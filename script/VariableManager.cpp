@@ -17,22 +17,10 @@ bool IsOwnReference(TextView name, TextView value) {
          SameText(value.substr(1, name.size()), name);
 }
 
-Text ReplaceAll(TextView text, TextView find, TextView with, bool ignoreCase) {
-  const Text haystack = ignoreCase ? LowerText(text) : Text(text);
-  const Text needle = ignoreCase ? LowerText(find) : Text(find);
-  Text out;
-  size_t from = 0;
-  for (size_t at = haystack.find(needle); at != Text::npos; at = haystack.find(needle, from)) {
-    out.append(text.substr(from, at - from)).append(with);
-    from = at + needle.size();
-  }
-  return out.append(text.substr(from));
-}
-
 }  // namespace
 
-Text ToLineBreakMarker(TextView text) { return ReplaceAll(text, u"\r\n", kNewLineMarker, false); }
-Text FromLineBreakMarker(TextView text) { return ReplaceAll(text, kNewLineMarker, u"\r\n", true); }
+Text ToLineBreakMarker(TextView text) { return ReplaceText(text, u"\r\n", kNewLineMarker, false, true); }
+Text FromLineBreakMarker(TextView text) { return ReplaceText(text, kNewLineMarker, u"\r\n", true, true); }
 
 bool IsTrue(TextView text) { return text == u"-1" || SameText(text, u"TRUE"); }
 
@@ -194,7 +182,7 @@ Text TVariableManager::ReferencedValue(TextView text, TextView missing) const {
 
 Text TVariableManager::NormalizedPath(TextView text) const {
   const Text expanded = Expand(text);
-  Text path = ReplaceAll(expanded, u"\\\\", u"\\", false);
+  Text path = ReplaceText(expanded, u"\\\\", u"\\", false, true);
   if (StartsWith(expanded, u"\\\\")) path.insert(path.begin(), u'\\');
   return path;
 }
